@@ -1,0 +1,2 @@
+// This folder's code arrives with its own change.
+namespace {}
