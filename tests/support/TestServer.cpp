@@ -102,12 +102,16 @@ void ExecuteScript(TIB_Connection& connection, const QString& script) {
 
 QString CreateShopDatabase(const QString& tag, const QString& password) {
     const QString path = NewDatabasePath(tag);
+    CreateShopDatabaseAt(path, password);
+    return path;
+}
+
+void CreateShopDatabaseAt(const QString& path, const QString& password) {
     TIB_Connection connection;
     Point(connection, path, password);
     connection.CreateDatabase();
     ExecuteScript(connection, ReadFile(ShopSchemaPath()));
     connection.Close();
-    return path;
 }
 
 } // namespace TestServer

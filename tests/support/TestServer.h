@@ -18,6 +18,8 @@ QString NewDatabasePath(const QString& tag);
 
 // Creates a fresh shop database on the server with that password and returns its path.
 QString CreateShopDatabase(const QString& tag, const QString& password = QStringLiteral("quince"));
+// Creates the shop database at a path from NewDatabasePath.
+void CreateShopDatabaseAt(const QString& path, const QString& password = QStringLiteral("quince"));
 
 // Points a connection at a database of a test server.
 void Point(TIB_Connection& connection, const QString& path,
