@@ -7,7 +7,7 @@ VOSTRALO_PACKAGES=(
     cmake g++ make pkg-config clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev
     firebird-dev libfbclient2 firebird3.0-server firebird3.0-server-core firebird3.0-utils
-    xvfb xauth x11-utils xdotool imagemagick fonts-liberation
+    xvfb xauth x11-utils xdotool imagemagick fonts-liberation libxcb1-dev
     iproute2 procps
 )
 
