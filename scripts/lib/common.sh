@@ -35,10 +35,13 @@ install_missing_packages() {
     return $rc
 }
 
-build_project() {
+build_project() { # build_dir [target...]
     local build_dir="$1"
+    shift
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
     cmake -S "$REPO_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
-    cmake --build "$build_dir" -j"$(nproc)" >&2
+    cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}" >&2
 }
 
 # Starts an Xvfb at 96 DPI; sets XVFB_PID and DISPLAY.

@@ -1,12 +1,14 @@
-#include <QApplication>
-#include <QWidget>
+// The program: starts the application with its one window and ends when the window closes.
+#include "app/AppIcon.h"
+#include "app/UVostralo.h"
+#include "widgets/TGuardedApplication.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Unificação do Caixa Diário"));
-    window.setFixedSize(541, 142);
-    window.show();
-    app.exec();
-    return 0;
+    TGuardedApplication application(argc, argv);
+    application.setWindowIcon(AppIcon::Icon());
+    FrmVostralo = new TFrmVostralo;
+    FrmVostralo->show();
+    application.exec();
+    delete FrmVostralo; // closes the connection, rolling back an unfinished merge
+    return 0;           // in every case
 }

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include "firebird/TIB_Query.h"
+
 class TIB_Query;
 
 // The link between a query and the controls that show it: controls listen here, not to the

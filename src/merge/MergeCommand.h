@@ -9,13 +9,13 @@ class TIB_Transaction;
 
 // What the merge command works with, all owned by the main window.
 struct MergeCommandParts {
-    QPushButton* button = nullptr;          // "Unificar o Caixa"
-    TMaskEdit* dateField = nullptr;         // the movement date
-    TIB_Query* operators = nullptr;         // its current row is the chosen operator
+    QPushButton* button = nullptr;  // "Unificar o Caixa"
+    TMaskEdit* dateField = nullptr; // the movement date
+    TIB_Query* operators = nullptr; // its current row is the chosen operator
     TqtvCurrencyEdit* openingChange = nullptr;
-    TIB_Query* merge = nullptr;             // the session merge statement
+    TIB_Query* merge = nullptr; // the session merge statement
     TIB_Transaction* mergeTransaction = nullptr;
-    QWidget* window = nullptr;              // closed after a merge
+    QWidget* window = nullptr; // closed after a merge
 };
 
 // The click of "Unificar o Caixa": disables the button, checks the date, the operator and the

@@ -1,2 +1,0 @@
-// This folder's code arrives with its own change.
-namespace {}

@@ -1,0 +1,158 @@
+// The real program, started as a user starts it, against the private servers: the settings file
+// beside the executable, the two passwords, the failure message and the exit code.
+#include "support/TestServer.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// xdotool matches names as regular expressions over bytes: the accented letters are left to '.'.
+const QString kWindowTitle = QStringLiteral("^Unifica.+o do Caixa Di.+rio$");
+const QString kBoxTitle = QStringLiteral("^Vostralo$"); // the application title
+
+// Runs a short command and returns its standard output; empty on failure or time-out.
+QString run(const QString& program, const QStringList& args, int timeoutMs = 15000) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return QString();
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// The X window of that exact name, waiting for it to appear.
+QString waitForWindow(const QString& name, int timeoutMs = 15000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        const QString id =
+            run("xdotool", {"search", "--onlyvisible", "--name", name}).section('\n', 0, 0);
+        if (!id.isEmpty())
+            return id;
+        QTest::qWait(100);
+    }
+    return QString();
+}
+
+bool windowExists(const QString& name) {
+    return !run("xdotool", {"search", "--onlyvisible", "--name", name}).isEmpty();
+}
+
+// The program under test; killed if a test ends while it still runs.
+struct Program : QProcess {
+    ~Program() override {
+        if (state() != QProcess::NotRunning) {
+            kill();
+            waitForFinished(5000);
+        }
+    }
+};
+
+} // namespace
+
+class tst_VostraloBinary : public QObject {
+    Q_OBJECT
+private slots:
+    void passwordAccepted_data();
+    void passwordAccepted();
+    void connectionFails_data();
+    void connectionFails();
+
+private:
+    // A folder holding a copy of the program and, when given, its settings file.
+    QString install(QTemporaryDir& dir, const QString& ini);
+    void start(QProcess& program, const QString& executable);
+};
+
+QString tst_VostraloBinary::install(QTemporaryDir& dir, const QString& ini) {
+    const QString exe = dir.path() + "/Vostralo";
+    if (!QFile::copy(QStringLiteral(VOSTRALO_BINARY), exe))
+        return QString();
+    if (!ini.isNull()) {
+        QFile file(dir.path() + "/quibrel.ini");
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        file.write(ini.toUtf8());
+    }
+    return exe;
+}
+
+void tst_VostraloBinary::start(QProcess& program, const QString& executable) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("LANG", "pt_BR.UTF-8");
+    env.remove("LC_ALL");
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(QDir::tempPath()); // the working directory plays no part
+    program.start(executable, {});
+    QVERIFY(program.waitForStarted());
+}
+
+void tst_VostraloBinary::passwordAccepted_data() {
+    QTest::addColumn<QString>("server");
+    QTest::newRow("first password") << "quince";
+    QTest::newRow("second password, no message") << "bluefinch";
+}
+
+void tst_VostraloBinary::passwordAccepted() {
+    QFETCH(QString, server);
+    const QString path = TestServer::CreateShopDatabase("binary", server);
+    QTemporaryDir dir;
+    const QString exe = install(
+        dir,
+        QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2\n").arg(TestServer::Host(server), path));
+    QVERIFY(!exe.isEmpty());
+    Program program;
+    start(program, exe);
+    const QString window = waitForWindow(kWindowTitle);
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QTest::qWait(300);
+    QVERIFY2(!windowExists(kBoxTitle), "a message box appeared");
+    QCOMPARE(program.state(), QProcess::Running);
+    // Closing the window by its close box ends the program with exit code 0.
+    run(QStringLiteral(VOSTRALO_XCLOSE), {window});
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+void tst_VostraloBinary::connectionFails_data() {
+    QTest::addColumn<QString>("server"); // empty: no settings file at all
+    QTest::addColumn<bool>("serverInPath");
+    QTest::newRow("both passwords rejected") << "sem-acesso" << false;
+    QTest::newRow("server in front of the path") << "quince" << true;
+    QTest::newRow("no settings file") << "" << false;
+}
+
+void tst_VostraloBinary::connectionFails() {
+    QFETCH(QString, server);
+    QFETCH(bool, serverInPath);
+    QTemporaryDir dir;
+    QString ini;
+    if (!server.isEmpty()) {
+        const QString path = TestServer::CreateShopDatabase("binaryfail", server);
+        ini = QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2%3\n")
+                  .arg(TestServer::Host(server), serverInPath ? "localhost:" : "", path);
+    }
+    const QString exe = install(dir, ini);
+    QVERIFY(!exe.isEmpty());
+    Program program;
+    start(program, exe);
+    const QString box = waitForWindow(kBoxTitle, 60000);
+    QVERIFY2(!box.isEmpty(), "no failure message");
+    QCOMPARE(program.state(), QProcess::Running); // waits for the user
+    run("xdotool", {"windowfocus", "--sync", box});
+    run("xdotool", {"key", "Return"});
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    if (server.isEmpty()) // the settings file is read, never made
+        QVERIFY(!QFile::exists(dir.path() + "/quibrel.ini"));
+}
+
+QTEST_GUILESS_MAIN(tst_VostraloBinary)
+#include "tst_VostraloBinary.moc"
