@@ -22,26 +22,36 @@ int readOperator(TIB_Query& operators) {
     return operators.FieldByName(QStringLiteral("CODIGO")).AsInteger();
 }
 
+// Enables the button again after a failed check. Disabling a focused button makes the toolkit
+// hand the focus on to the next control; the focus goes back to the button, where the user left
+// it, as the check itself moves no focus.
+void enableAgain(QPushButton* button, bool hadFocus) {
+    button->setEnabled(true);
+    if (hadFocus)
+        button->setFocus(Qt::OtherFocusReason);
+}
+
 } // namespace
 
 void RunMergeCommand(const MergeCommandParts& p) {
+    const bool buttonHadFocus = p.button->hasFocus();
     p.button->setEnabled(false);
 
     QDate date;
     if (!readDate(*p.dateField, &date)) {
         TApplication::ShowMessage(QStringLiteral("Data Inválida!!!"));
-        p.button->setEnabled(true);
+        enableAgain(p.button, false);
         p.dateField->setFocus();
         return;
     }
     if (readOperator(*p.operators) == 0) {
         TApplication::ShowMessage(QStringLiteral("Selecione um operador de caixa!!!"));
-        p.button->setEnabled(true);
+        enableAgain(p.button, buttonHadFocus);
         return;
     }
     if (p.openingChange->Value() < 0) {
         TApplication::ShowMessage(QStringLiteral("Valor do troco inicial Inválido!!!"));
-        p.button->setEnabled(true);
+        enableAgain(p.button, buttonHadFocus);
         return;
     }
 
