@@ -50,7 +50,8 @@ start_xvfb() {
     mkdir -p "$dir"
     local fdfile="$dir/display"
     : >"$fdfile"
-    Xvfb -displayfd 7 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 7>"$fdfile" \
+    # in a session of its own: a Ctrl+C in the terminal must not take the display away first
+    setsid Xvfb -displayfd 7 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 7>"$fdfile" \
         >"$dir/xvfb.log" 2>&1 &
     XVFB_PID=$!
     local i

@@ -1,12 +1,15 @@
 // The program: starts the application with its one window and ends when the window closes.
 #include "app/AppIcon.h"
 #include "app/UVostralo.h"
+#include "firebird/TIB_Connection.h"
 #include "widgets/TGuardedApplication.h"
 
 int main(int argc, char** argv) {
     TGuardedApplication application(argc, argv);
     application.setWindowIcon(AppIcon::Icon());
     FrmVostralo = new TFrmVostralo;
+    QObject::connect(FrmVostralo->IB_Quibrel, &TIB_Connection::ConnectedChanged,
+                     &TGuardedApplication::InstallEndSignalHandlers);
     FrmVostralo->show();
     application.exec();
     delete FrmVostralo; // closes the connection, rolling back an unfinished merge

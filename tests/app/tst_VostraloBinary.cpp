@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 
@@ -61,6 +62,8 @@ private slots:
     void passwordAccepted();
     void connectionFails_data();
     void connectionFails();
+    void endSignal_data();
+    void endSignal();
 
 private:
     // A folder holding a copy of the program and, when given, its settings file.
@@ -152,6 +155,30 @@ void tst_VostraloBinary::connectionFails() {
     QCOMPARE(program.exitCode(), 0);
     if (server.isEmpty()) // the settings file is read, never made
         QVERIFY(!QFile::exists(dir.path() + "/quibrel.ini"));
+}
+
+void tst_VostraloBinary::endSignal_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT (Ctrl+C)") << int(SIGINT);
+}
+
+void tst_VostraloBinary::endSignal() {
+    // Asked to end from outside while connected, the program closes its window and ends as
+    // after the close box: exit code 0, no crash.
+    QFETCH(int, signal);
+    const QString path = TestServer::CreateShopDatabase("binarysignal");
+    QTemporaryDir dir;
+    const QString exe = install(dir, QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2\n")
+                                         .arg(TestServer::Host("quince"), path));
+    QVERIFY(!exe.isEmpty());
+    Program program;
+    start(program, exe);
+    QVERIFY2(!waitForWindow(kWindowTitle).isEmpty(), "the main window did not appear");
+    ::kill(static_cast<pid_t>(program.processId()), signal);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_VostraloBinary)
