@@ -117,8 +117,13 @@ void tst_VostraloBinary::passwordAccepted() {
     QVERIFY2(!windowExists(kBoxTitle), "a message box appeared");
     QCOMPARE(program.state(), QProcess::Running);
     // Closing the window by its close box ends the program with exit code 0.
-    run(QStringLiteral(VOSTRALO_XCLOSE), {window});
-    QVERIFY(program.waitForFinished(15000));
+    // A close request that arrives while the window is still settling after being mapped may
+    // be dropped by the toolkit; a user would click again, and so does the test.
+    for (int attempt = 0; attempt < 8 && program.state() != QProcess::NotRunning; ++attempt) {
+        run(QStringLiteral(VOSTRALO_XCLOSE), {window});
+        program.waitForFinished(2000);
+    }
+    QCOMPARE(program.state(), QProcess::NotRunning);
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
 }
@@ -146,7 +151,13 @@ void tst_VostraloBinary::connectionFails() {
     Program program;
     start(program, exe);
     const QString box = waitForWindow(kBoxTitle, 60000);
-    QVERIFY2(!box.isEmpty(), "no failure message");
+    QVERIFY2(!box.isEmpty(),
+             qPrintable(QStringLiteral("no failure message; program %1, exit %2, windows: %3, "
+                                       "output: %4")
+                            .arg(program.state() == QProcess::Running ? "running" : "ended")
+                            .arg(program.exitCode())
+                            .arg(run("xdotool", {"search", "--onlyvisible", "--name", "."}))
+                            .arg(QString::fromLocal8Bit(program.readAllStandardError()))));
     QCOMPARE(program.state(), QProcess::Running); // waits for the user
     run("xdotool", {"windowfocus", "--sync", box});
     run("xdotool", {"key", "Return"});
