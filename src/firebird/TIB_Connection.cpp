@@ -135,10 +135,16 @@ void TIB_Connection::Connect() {
     const QByteArray dpb = BuildDpb(false);
     const QByteArray name = DatabaseName().toLocal8Bit();
     IB_StatusHolder status;
-    attachment_ = client.Provider()->attachDatabase(
-        status.get(), name.constData(), static_cast<unsigned>(dpb.size()),
-        reinterpret_cast<const unsigned char*>(dpb.constData()));
+    try {
+        attachment_ = client.Provider()->attachDatabase(
+            status.get(), name.constData(), static_cast<unsigned>(dpb.size()),
+            reinterpret_cast<const unsigned char*>(dpb.constData()));
+    } catch (...) {
+        emit AttemptFinished(false);
+        throw;
+    }
     emit ConnectedChanged(true);
+    emit AttemptFinished(true);
 }
 
 void TIB_Connection::CreateDatabase() {
@@ -150,10 +156,16 @@ void TIB_Connection::CreateDatabase() {
     const QByteArray dpb = BuildDpb(true);
     const QByteArray name = DatabaseName().toLocal8Bit();
     IB_StatusHolder status;
-    attachment_ = client.Provider()->createDatabase(
-        status.get(), name.constData(), static_cast<unsigned>(dpb.size()),
-        reinterpret_cast<const unsigned char*>(dpb.constData()));
+    try {
+        attachment_ = client.Provider()->createDatabase(
+            status.get(), name.constData(), static_cast<unsigned>(dpb.size()),
+            reinterpret_cast<const unsigned char*>(dpb.constData()));
+    } catch (...) {
+        emit AttemptFinished(false);
+        throw;
+    }
     emit ConnectedChanged(true);
+    emit AttemptFinished(true);
 }
 
 Firebird::IAttachment* TIB_Connection::Attachment() const {

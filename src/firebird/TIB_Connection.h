@@ -66,6 +66,8 @@ public:
 
 signals:
     void ConnectedChanged(bool connected);
+    // After every attempt to attach or create, whether it connected or not.
+    void AttemptFinished(bool connected);
 
 private:
     void RefuseWhileConnected(const char* what) const;

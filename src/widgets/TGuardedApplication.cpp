@@ -19,7 +19,7 @@ void onEndSignal(int) {
 TGuardedApplication::TGuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
         notifier_ = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
-        connect(notifier_, &QSocketNotifier::activated, this, &TGuardedApplication::EndRequested);
+        connect(notifier_, &QSocketNotifier::activated, this, &TGuardedApplication::OnEndSignal);
         InstallEndSignalHandlers();
     }
 }
@@ -44,9 +44,11 @@ void TGuardedApplication::InstallEndSignalHandlers() {
         ::sigaction(sig, &action, nullptr);
 }
 
-void TGuardedApplication::EndRequested() {
+void TGuardedApplication::OnEndSignal() {
     char byte = 0;
     [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
+    endRequested_ = true;
+    // Closes open message boxes too, ending their own event loops.
     closeAllWindows();
     quit();
 }

@@ -18,7 +18,11 @@ public:
     // place when it attaches, so this runs again after every connection.
     static void InstallEndSignalHandlers();
 
+    // Whether an end signal has arrived (also one handled before the event loop ran).
+    bool EndRequested() const { return endRequested_; }
+
 private:
-    void EndRequested();
+    void OnEndSignal();
     QSocketNotifier* notifier_ = nullptr;
+    bool endRequested_ = false;
 };
