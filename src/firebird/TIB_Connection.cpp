@@ -129,37 +129,29 @@ QByteArray TIB_Connection::BuildDpb(bool forCreate) const {
 void TIB_Connection::Connect() {
     if (Connected())
         return;
-    CheckPath(Path());
-    IB_Client& client = IB_Client::Instance();
-    client.Load();
-    const QByteArray dpb = BuildDpb(false);
-    const QByteArray name = DatabaseName().toLocal8Bit();
-    IB_StatusHolder status;
-    try {
-        attachment_ = client.Provider()->attachDatabase(
-            status.get(), name.constData(), static_cast<unsigned>(dpb.size()),
-            reinterpret_cast<const unsigned char*>(dpb.constData()));
-    } catch (...) {
-        emit AttemptFinished(false);
-        throw;
-    }
-    emit ConnectedChanged(true);
-    emit AttemptFinished(true);
+    Attach(false);
 }
 
 void TIB_Connection::CreateDatabase() {
     if (Connected())
         throw EIB_Error(QStringLiteral("A conexão já está aberta"));
-    CheckPath(Path());
+    Attach(true);
+}
+
+void TIB_Connection::Attach(bool create) {
+    CheckPath(Path()); // before any contact with the server
     IB_Client& client = IB_Client::Instance();
     client.Load();
-    const QByteArray dpb = BuildDpb(true);
+    const QByteArray dpb = BuildDpb(create);
     const QByteArray name = DatabaseName().toLocal8Bit();
+    const auto* dpbBytes = reinterpret_cast<const unsigned char*>(dpb.constData());
+    const auto dpbLength = static_cast<unsigned>(dpb.size());
     IB_StatusHolder status;
     try {
-        attachment_ = client.Provider()->createDatabase(
-            status.get(), name.constData(), static_cast<unsigned>(dpb.size()),
-            reinterpret_cast<const unsigned char*>(dpb.constData()));
+        Firebird::IProvider* provider = client.Provider();
+        attachment_ =
+            create ? provider->createDatabase(status.get(), name.constData(), dpbLength, dpbBytes)
+                   : provider->attachDatabase(status.get(), name.constData(), dpbLength, dpbBytes);
     } catch (...) {
         emit AttemptFinished(false);
         throw;

@@ -72,6 +72,7 @@ signals:
 private:
     void RefuseWhileConnected(const char* what) const;
     QByteArray BuildDpb(bool forCreate) const;
+    void Attach(bool create);
     void EndDependents();
 
     QMap<QString, QString> params_;

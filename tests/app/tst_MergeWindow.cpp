@@ -6,6 +6,7 @@
 #include "firebird/TIB_Query.h"
 #include "firebird/TIB_Transaction.h"
 #include "support/TestServer.h"
+#include "support/TestSession.h"
 #include "widgets/TApplication.h"
 #include "widgets/TIB_LookupCombo.h"
 #include "widgets/TMaskEdit.h"
@@ -24,36 +25,9 @@ struct Box {
 };
 
 // A connection of the test's own to the shop database.
-struct Db {
-    TIB_Connection connection;
-    TIB_Transaction transaction;
-    explicit Db(const QString& path, const QString& host = QString()) {
-        transaction.SetIB_Connection(&connection);
-        transaction.SetAutoCommit(true);
-        connection.SetDefaultTransaction(&transaction);
-        TestServer::Point(connection, path);
-        if (!host.isEmpty())
-            connection.SetServer(host);
-        connection.Connect();
-    }
-    void exec(const QString& script) { TestServer::ExecuteScript(connection, script); }
-    QStringList rows(const QString& sql) {
-        TIB_Query q;
-        q.SetIB_Connection(&connection);
-        q.SetSQL(sql);
-        q.Open();
-        q.FetchAll();
-        QStringList out;
-        for (int r = 0; r < q.FetchedRows(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < q.FieldCount(); ++c) {
-                const QVariant v = q.Value(r, c);
-                cells << (v.isValid() ? v.toString() : QStringLiteral("NULL"));
-            }
-            out << cells.join('|');
-        }
-        return out;
-    }
+struct Db : TestSession {
+    using TestSession::TestSession;
+    void exec(const QString& script) { TestSession::script(script); }
     QString value(const QString& sql) { return rows(sql).value(0); }
     qint64 generator() {
         return value("SELECT GEN_ID(GEN_SESSAOCAIXA_ID, 0) FROM RDB$DATABASE").toLongLong();

@@ -68,6 +68,9 @@ private slots:
 private:
     // A folder holding a copy of the program and, when given, its settings file.
     QString install(QTemporaryDir& dir, const QString& ini);
+    // A fresh shop database on the server with that password, and a copy of the program whose
+    // settings point at it (with the prefix in front of the path).
+    QString installOn(QTemporaryDir& dir, const QString& server, const QString& pathPrefix = {});
     void start(QProcess& program, const QString& executable);
 };
 
@@ -82,6 +85,13 @@ QString tst_VostraloBinary::install(QTemporaryDir& dir, const QString& ini) {
         file.write(ini.toUtf8());
     }
     return exe;
+}
+
+QString tst_VostraloBinary::installOn(QTemporaryDir& dir, const QString& server,
+                                      const QString& pathPrefix) {
+    const QString path = TestServer::CreateShopDatabase("binary", server);
+    return install(dir, QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2%3\n")
+                            .arg(TestServer::Host(server), pathPrefix, path));
 }
 
 void tst_VostraloBinary::start(QProcess& program, const QString& executable) {
@@ -103,11 +113,8 @@ void tst_VostraloBinary::passwordAccepted_data() {
 
 void tst_VostraloBinary::passwordAccepted() {
     QFETCH(QString, server);
-    const QString path = TestServer::CreateShopDatabase("binary", server);
     QTemporaryDir dir;
-    const QString exe = install(
-        dir,
-        QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2\n").arg(TestServer::Host(server), path));
+    const QString exe = installOn(dir, server);
     QVERIFY(!exe.isEmpty());
     Program program;
     start(program, exe);
@@ -140,13 +147,8 @@ void tst_VostraloBinary::connectionFails() {
     QFETCH(QString, server);
     QFETCH(bool, serverInPath);
     QTemporaryDir dir;
-    QString ini;
-    if (!server.isEmpty()) {
-        const QString path = TestServer::CreateShopDatabase("binaryfail", server);
-        ini = QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2%3\n")
-                  .arg(TestServer::Host(server), serverInPath ? "localhost:" : "", path);
-    }
-    const QString exe = install(dir, ini);
+    const QString exe = server.isEmpty() ? install(dir, QString())
+                                         : installOn(dir, server, serverInPath ? "localhost:" : "");
     QVERIFY(!exe.isEmpty());
     Program program;
     start(program, exe);
@@ -183,11 +185,8 @@ void tst_VostraloBinary::endSignal() {
     // handlers of its own in place) and while a message waits for the user.
     QFETCH(int, signal);
     QFETCH(QString, server);
-    const QString path = TestServer::CreateShopDatabase("binarysignal", server);
     QTemporaryDir dir;
-    const QString exe = install(
-        dir,
-        QStringLiteral("[Quibrel]\nServidor=%1\nCaminho=%2\n").arg(TestServer::Host(server), path));
+    const QString exe = installOn(dir, server);
     QVERIFY(!exe.isEmpty());
     Program program;
     start(program, exe);

@@ -5,6 +5,7 @@
 #include "firebird/TIB_Query.h"
 #include "firebird/TIB_Transaction.h"
 #include "support/TestServer.h"
+#include "support/TestSession.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -12,31 +13,7 @@
 
 namespace {
 
-// A connection with its default transaction (auto-commit, read committed) on one database.
-struct Session {
-    TIB_Connection connection;
-    TIB_Transaction transaction;
-    explicit Session(const QString& path, const QString& password = QStringLiteral("quince")) {
-        transaction.SetIB_Connection(&connection);
-        transaction.SetAutoCommit(true);
-        connection.SetDefaultTransaction(&transaction);
-        TestServer::Point(connection, path, password);
-        connection.Connect();
-    }
-    void exec(const QString& sql) {
-        TIB_Query q;
-        q.SetIB_Connection(&connection);
-        q.SetSQL(sql);
-        q.ExecSQL();
-    }
-    QVariant value(const QString& sql) {
-        TIB_Query q;
-        q.SetIB_Connection(&connection);
-        q.SetSQL(sql);
-        q.Open();
-        return q.Value(0, 0);
-    }
-};
+using Session = TestSession;
 
 QString messageOf(const std::function<void()>& action) {
     try {

@@ -1,5 +1,7 @@
 #include "ShopFixture.h"
 
+#include "support/TestServer.h"
+
 #include "firebird/TIB_Connection.h"
 #include "firebird/TIB_Query.h"
 #include "firebird/TIB_Transaction.h"
@@ -166,16 +168,7 @@ QString ShopFixture::Literal(const QVariant& value) {
 }
 
 void ShopFixture::Execute(TIB_Connection& connection, const QString& sql) {
-    TIB_Transaction transaction;
-    transaction.SetIB_Connection(&connection);
-    TIB_Query query;
-    query.SetIB_Connection(&connection);
-    query.SetIB_Transaction(&transaction);
-    query.SetSQL(sql);
-    transaction.StartTransaction();
-    query.ExecSQL();
-    query.Unprepare();
-    transaction.Commit();
+    TestServer::ExecuteStatement(connection, sql);
 }
 
 void ShopFixture::StepGenerator(TIB_Connection& connection, qint64 by) {

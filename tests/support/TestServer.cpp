@@ -85,19 +85,22 @@ QStringList SplitScript(const QString& script) {
     return statements;
 }
 
+void ExecuteStatement(TIB_Connection& connection, const QString& statement) {
+    TIB_Transaction transaction;
+    transaction.SetIB_Connection(&connection);
+    TIB_Query query;
+    query.SetIB_Connection(&connection);
+    query.SetIB_Transaction(&transaction);
+    query.SetSQL(statement);
+    transaction.StartTransaction();
+    query.ExecSQL();
+    query.Unprepare();
+    transaction.Commit();
+}
+
 void ExecuteScript(TIB_Connection& connection, const QString& script) {
-    for (const QString& statement : SplitScript(script)) {
-        TIB_Transaction transaction;
-        transaction.SetIB_Connection(&connection);
-        TIB_Query query;
-        query.SetIB_Connection(&connection);
-        query.SetIB_Transaction(&transaction);
-        query.SetSQL(statement);
-        transaction.StartTransaction();
-        query.ExecSQL();
-        query.Unprepare();
-        transaction.Commit();
-    }
+    for (const QString& statement : SplitScript(script))
+        ExecuteStatement(connection, statement);
 }
 
 QString CreateShopDatabase(const QString& tag, const QString& password) {

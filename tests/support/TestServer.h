@@ -28,6 +28,8 @@ void Point(TIB_Connection& connection, const QString& path,
 // Runs every statement of a script (statements end with ';' outside literals and comments),
 // each committed.
 void ExecuteScript(TIB_Connection& connection, const QString& script);
+// Runs one statement (which may hold ';', as a trigger's body does) in a transaction of its own.
+void ExecuteStatement(TIB_Connection& connection, const QString& statement);
 QStringList SplitScript(const QString& script);
 QString ReadFile(const QString& path);
 QString ShopSchemaPath();
