@@ -40,16 +40,6 @@ template <typename T> T get(const unsigned char* at) {
     return value;
 }
 
-// A message buffer aligned to 8 bytes, as the metadata offsets assume.
-class MessageBuffer {
-public:
-    explicit MessageBuffer(unsigned length) : words_((length + 7) / 8 + 1, 0) {}
-    unsigned char* data() { return reinterpret_cast<unsigned char*>(words_.data()); }
-
-private:
-    std::vector<quint64> words_;
-};
-
 void releaseQuietly(Firebird::IReferenceCounted* p) {
     if (p)
         p->release();
@@ -186,6 +176,8 @@ void TIB_Query::Prepare() {
             throw EIB_Error(QStringLiteral("O comando tem %1 parâmetros, o servidor espera %2")
                                 .arg(parsed_.paramNames.size())
                                 .arg(inCount));
+        inLayout_ = ReadLayout(in);
+        outLayout_ = ReadLayout(out);
         QStringList columns;
         const unsigned outCount = out->getCount(status.get());
         for (unsigned i = 0; i < outCount; ++i) {
@@ -214,6 +206,8 @@ void TIB_Query::Unprepare() {
     releaseQuietly(std::exchange(outMeta_, nullptr));
     Firebird::IStatement* statement = std::exchange(statement_, nullptr);
     columns_.clear();
+    inLayout_ = {};
+    outLayout_ = {};
     IB_StatusHolder status;
     try {
         statement->free(status.get()); // consumes the reference
@@ -245,23 +239,47 @@ void TIB_Query::EndUpdate() {
         emit ParamsChanged();
 }
 
-QByteArray TIB_Query::BuildInputMessage() {
+TIB_Query::Layout TIB_Query::ReadLayout(Firebird::IMessageMetadata* metadata) {
     IB_StatusHolder status;
-    const unsigned length = inMeta_->getMessageLength(status.get());
-    QByteArray message(static_cast<qsizetype>(length), '\0');
-    auto* buffer = reinterpret_cast<unsigned char*>(message.data());
-    const unsigned count = inMeta_->getCount(status.get());
+    Layout layout;
+    layout.length = metadata->getMessageLength(status.get());
+    const unsigned count = metadata->getCount(status.get());
+    layout.columns.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
+        Column column;
+        column.type = metadata->getType(status.get(), i) & ~1u;
+        column.scale = metadata->getScale(status.get(), i);
+        column.length = metadata->getLength(status.get(), i);
+        column.offset = metadata->getOffset(status.get(), i);
+        column.nullOffset = metadata->getNullOffset(status.get(), i);
+        layout.columns.push_back(column);
+    }
+    return layout;
+}
+
+TIB_Query::MessageBuffer TIB_Query::NewMessage(unsigned length) {
+    return MessageBuffer((length + 7) / 8 + 1, 0);
+}
+
+unsigned char* TIB_Query::Bytes(MessageBuffer& buffer) {
+    return reinterpret_cast<unsigned char*>(buffer.data());
+}
+
+TIB_Query::MessageBuffer TIB_Query::BuildInputMessage() {
+    MessageBuffer message = NewMessage(inLayout_.length);
+    unsigned char* buffer = Bytes(message);
+    for (std::size_t i = 0; i < inLayout_.columns.size(); ++i) {
         const QString& name = parsed_.paramNames[static_cast<qsizetype>(i)];
         const TIB_Param* param = nullptr;
         for (const TIB_Param& p : params_)
             if (p.ParamName() == name)
                 param = &p;
-        const unsigned type = inMeta_->getType(status.get(), i) & ~1u;
-        const int scale = inMeta_->getScale(status.get(), i);
-        const unsigned size = inMeta_->getLength(status.get(), i);
-        unsigned char* at = buffer + inMeta_->getOffset(status.get(), i);
-        unsigned char* nullAt = buffer + inMeta_->getNullOffset(status.get(), i);
+        const Column& column = inLayout_.columns[i];
+        const unsigned type = column.type;
+        const int scale = column.scale;
+        const unsigned size = column.length;
+        unsigned char* at = buffer + column.offset;
+        unsigned char* nullAt = buffer + column.nullOffset;
         if (!param || param->IsNull()) {
             put<qint16>(nullAt, -1);
             continue;
@@ -377,16 +395,14 @@ void TIB_Query::ExecSQL() {
     Close();
     TIB_Transaction* transaction = RequireTransaction();
     Prepare();
-    QByteArray message = BuildInputMessage();
+    MessageBuffer message = BuildInputMessage();
     IB_StatusHolder status;
     // A statement that returns values (a singleton select, a procedure) gets somewhere to put
     // them; nothing is read back.
-    const unsigned outLength = outMeta_->getMessageLength(status.get());
-    const bool hasOutput = outMeta_->getCount(status.get()) > 0;
-    MessageBuffer out(outLength);
-    statement_->execute(status.get(), transaction->Handle(), inMeta_,
-                        reinterpret_cast<unsigned char*>(message.data()),
-                        hasOutput ? outMeta_ : nullptr, hasOutput ? out.data() : nullptr);
+    const bool hasOutput = !outLayout_.columns.empty();
+    MessageBuffer out = NewMessage(outLayout_.length);
+    statement_->execute(status.get(), transaction->Handle(), inMeta_, Bytes(message),
+                        hasOutput ? outMeta_ : nullptr, hasOutput ? Bytes(out) : nullptr);
     transaction->StatementExecuted();
 }
 
@@ -404,14 +420,13 @@ void TIB_Query::Open() {
         return;
     TIB_Transaction* transaction = RequireTransaction();
     Prepare();
-    QByteArray message = BuildInputMessage();
+    MessageBuffer message = BuildInputMessage();
     IB_StatusHolder status;
-    cursor_ = statement_->openCursor(status.get(), transaction->Handle(), inMeta_,
-                                     reinterpret_cast<unsigned char*>(message.data()), outMeta_, 0);
+    cursor_ = statement_->openCursor(status.get(), transaction->Handle(), inMeta_, Bytes(message),
+                                     outMeta_, 0);
     cursorTransaction_ = transaction;
     transaction->Register(this);
-    rowBuffer_ =
-        QByteArray(static_cast<qsizetype>(outMeta_->getMessageLength(status.get())) + 8, '\0');
+    rowBuffer_ = NewMessage(outLayout_.length);
     rows_.clear();
     allFetched_ = false;
     eof_ = false;
@@ -479,7 +494,7 @@ bool TIB_Query::FetchOne() {
     if (allFetched_ || !cursor_)
         return false;
     IB_StatusHolder status;
-    auto* buffer = reinterpret_cast<unsigned char*>(rowBuffer_.data());
+    unsigned char* buffer = Bytes(rowBuffer_);
     // The row buffer is overwritten by every fetch: the values are copied out at once.
     const int result = cursor_->fetchNext(status.get(), buffer);
     if (result != Firebird::IStatus::RESULT_OK) {
@@ -487,22 +502,20 @@ bool TIB_Query::FetchOne() {
         return false;
     }
     ++serverFetches_;
-    const unsigned count = outMeta_->getCount(status.get());
     QVector<QVariant> row;
-    row.reserve(static_cast<qsizetype>(count));
-    for (unsigned i = 0; i < count; ++i)
-        row.append(ReadColumn(buffer, i));
+    row.reserve(static_cast<qsizetype>(outLayout_.columns.size()));
+    for (const Column& column : outLayout_.columns)
+        row.append(ReadColumn(buffer, column));
     rows_.append(std::move(row));
     return true;
 }
 
-QVariant TIB_Query::ReadColumn(const unsigned char* buffer, unsigned index) {
-    IB_StatusHolder status;
-    if (get<qint16>(buffer + outMeta_->getNullOffset(status.get(), index)) != 0)
+QVariant TIB_Query::ReadColumn(const unsigned char* buffer, const Column& column) {
+    if (get<qint16>(buffer + column.nullOffset) != 0)
         return QVariant();
-    const unsigned type = outMeta_->getType(status.get(), index) & ~1u;
-    const int scale = outMeta_->getScale(status.get(), index);
-    const unsigned char* at = buffer + outMeta_->getOffset(status.get(), index);
+    const unsigned type = column.type;
+    const int scale = column.scale;
+    const unsigned char* at = buffer + column.offset;
     switch (type) {
     case kShort:
     case kLong:
@@ -532,7 +545,7 @@ QVariant TIB_Query::ReadColumn(const unsigned char* buffer, unsigned index) {
         return QString::fromLatin1(reinterpret_cast<const char*>(at + 2), length);
     }
     case kText: {
-        const unsigned length = outMeta_->getLength(status.get(), index);
+        const unsigned length = column.length;
         QString text = QString::fromLatin1(reinterpret_cast<const char*>(at), length);
         while (text.endsWith(QLatin1Char(' ')))
             text.chop(1);

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <vector>
 
 namespace Firebird {
 class IStatement;
@@ -154,10 +155,28 @@ signals:
 private:
     TIB_Transaction* EffectiveTransaction() const;
     TIB_Transaction* RequireTransaction() const;
-    QByteArray BuildInputMessage();
+    // Where each value of a message lies, read from the metadata once, when preparing.
+    struct Column {
+        unsigned type = 0; // without the nullable bit
+        int scale = 0;
+        unsigned length = 0;
+        unsigned offset = 0;
+        unsigned nullOffset = 0;
+    };
+    struct Layout {
+        std::vector<Column> columns;
+        unsigned length = 0;
+    };
+    static Layout ReadLayout(Firebird::IMessageMetadata* metadata);
+    // Message buffers are 8-byte aligned, as the metadata's offsets assume.
+    using MessageBuffer = std::vector<quint64>;
+    static MessageBuffer NewMessage(unsigned length);
+    static unsigned char* Bytes(MessageBuffer& buffer);
+
+    MessageBuffer BuildInputMessage();
     bool FetchOne();
     void SetCurrent(int row);
-    QVariant ReadColumn(const unsigned char* buffer, unsigned index);
+    static QVariant ReadColumn(const unsigned char* buffer, const Column& column);
 
     QPointer<TIB_Connection> connection_;
     QPointer<TIB_Transaction> transaction_;
@@ -167,6 +186,8 @@ private:
     Firebird::IStatement* statement_ = nullptr;
     Firebird::IMessageMetadata* inMeta_ = nullptr;
     Firebird::IMessageMetadata* outMeta_ = nullptr;
+    Layout inLayout_;
+    Layout outLayout_;
     Firebird::IResultSet* cursor_ = nullptr;
     QList<TIB_Param> params_;
     QStringList columns_;
@@ -178,5 +199,5 @@ private:
     int current_ = -1;
     qint64 serverFetches_ = 0;
     QVector<QVector<QVariant>> rows_;
-    QByteArray rowBuffer_;
+    MessageBuffer rowBuffer_;
 };
