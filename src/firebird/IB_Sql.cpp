@@ -9,35 +9,6 @@ bool isNameChar(QChar c) {
     return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
 }
 
-// Index just past a string literal, quoted name or comment starting at i, or i when none does.
-qsizetype skipLiteral(const QString& s, qsizetype i) {
-    const qsizetype n = s.size();
-    const QChar c = s[i];
-    if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-        qsizetype j = i + 1;
-        while (j < n) {
-            if (s[j] == c) {
-                if (j + 1 < n && s[j + 1] == c) { // doubled quote
-                    j += 2;
-                    continue;
-                }
-                return j + 1;
-            }
-            ++j;
-        }
-        return n;
-    }
-    if (c == QLatin1Char('-') && i + 1 < n && s[i + 1] == QLatin1Char('-')) {
-        const qsizetype end = s.indexOf(QLatin1Char('\n'), i);
-        return end < 0 ? n : end + 1;
-    }
-    if (c == QLatin1Char('/') && i + 1 < n && s[i + 1] == QLatin1Char('*')) {
-        const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
-        return end < 0 ? n : end + 2;
-    }
-    return i;
-}
-
 // Next word (letters, digits, '_', '$') at or after i, skipping blanks, literals and comments.
 // Returns its start, or -1 when something else comes first; 'end' is set past it.
 qsizetype nextToken(const QString& s, qsizetype i, qsizetype& end) {
@@ -47,7 +18,7 @@ qsizetype nextToken(const QString& s, qsizetype i, qsizetype& end) {
             ++i;
             continue;
         }
-        const qsizetype skipped = skipLiteral(s, i);
+        const qsizetype skipped = IB_SkipLiteral(s, i);
         if (skipped != i && s[i] != QLatin1Char('\'') && s[i] != QLatin1Char('"')) {
             i = skipped; // a comment
             continue;
@@ -75,7 +46,7 @@ qsizetype executeBlockHeaderEnd(const QString& s) {
         return 0;
     int depth = 0;
     for (qsizetype i = start; i < s.size();) {
-        const qsizetype skipped = skipLiteral(s, i);
+        const qsizetype skipped = IB_SkipLiteral(s, i);
         if (skipped != i) {
             i = skipped;
             continue;
@@ -99,7 +70,7 @@ IB_ParsedSql IB_ParseSql(const QString& sql) {
     out.reserve(sql.size());
     qsizetype i = 0;
     while (i < limit) {
-        const qsizetype skipped = skipLiteral(sql, i);
+        const qsizetype skipped = IB_SkipLiteral(sql, i);
         if (skipped != i) {
             out += QStringView(sql).mid(i, skipped - i);
             i = skipped;
@@ -118,7 +89,7 @@ IB_ParsedSql IB_ParseSql(const QString& sql) {
                 continue;
             }
             if (next == QLatin1Char('"')) {
-                const qsizetype j = skipLiteral(sql, i + 1);
+                const qsizetype j = IB_SkipLiteral(sql, i + 1);
                 parsed.paramNames << sql.mid(i + 2, j - i - 3)
                                          .replace(QLatin1String("\"\""), QLatin1String("\""));
                 out += QLatin1Char('?');
@@ -131,4 +102,32 @@ IB_ParsedSql IB_ParseSql(const QString& sql) {
     }
     out += QStringView(sql).mid(limit);
     return parsed;
+}
+
+qsizetype IB_SkipLiteral(const QString& s, qsizetype i) {
+    const qsizetype n = s.size();
+    const QChar c = s[i];
+    if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+        qsizetype j = i + 1;
+        while (j < n) {
+            if (s[j] == c) {
+                if (j + 1 < n && s[j + 1] == c) { // doubled quote
+                    j += 2;
+                    continue;
+                }
+                return j + 1;
+            }
+            ++j;
+        }
+        return n;
+    }
+    if (c == QLatin1Char('-') && i + 1 < n && s[i + 1] == QLatin1Char('-')) {
+        const qsizetype end = s.indexOf(QLatin1Char('\n'), i);
+        return end < 0 ? n : end + 1;
+    }
+    if (c == QLatin1Char('/') && i + 1 < n && s[i + 1] == QLatin1Char('*')) {
+        const qsizetype end = s.indexOf(QLatin1String("*/"), i + 2);
+        return end < 0 ? n : end + 2;
+    }
+    return i;
 }

@@ -14,3 +14,7 @@ struct IB_ParsedSql {
 // placeholders of the block's input list are client parameters; everything after the list
 // (the block's declarations and body, whose ":NAME"s are its own variables) is left unchanged.
 IB_ParsedSql IB_ParseSql(const QString& sql);
+
+// The index just past the string literal ('..' with doubled quotes), quoted name ("..") or
+// comment ("--" to the line's end, "/* */") that starts at i; i itself when none starts there.
+qsizetype IB_SkipLiteral(const QString& sql, qsizetype i);

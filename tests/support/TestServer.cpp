@@ -1,5 +1,6 @@
 #include "support/TestServer.h"
 
+#include "firebird/IB_Sql.h"
 #include "firebird/TIB_Connection.h"
 #include "firebird/TIB_Query.h"
 #include "firebird/TIB_Transaction.h"
@@ -57,28 +58,24 @@ QStringList SplitScript(const QString& script) {
     QStringList statements;
     QString current;
     const qsizetype n = script.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = script[i];
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            qsizetype j = i + 1;
-            while (j < n && !(script[j] == c && (j + 1 >= n || script[j + 1] != c)))
-                j += (script[j] == c) ? 2 : 1;
-            current += script.mid(i, j - i + 1);
-            i = j;
-        } else if (c == QLatin1Char('-') && i + 1 < n && script[i + 1] == QLatin1Char('-')) {
-            const qsizetype end = script.indexOf(QLatin1Char('\n'), i);
-            i = end < 0 ? n : end;
-            current += QLatin1Char('\n');
-        } else if (c == QLatin1Char('/') && i + 1 < n && script[i + 1] == QLatin1Char('*')) {
-            const qsizetype end = script.indexOf(QLatin1String("*/"), i + 2);
-            i = end < 0 ? n : end + 1;
-        } else if (c == QLatin1Char(';')) {
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype next = IB_SkipLiteral(script, i);
+        if (next != i) {
+            const QChar c = script[i];
+            const bool literal = c == QLatin1Char('\'') || c == QLatin1Char('"');
+            // Literals are kept; comments are left out.
+            current += literal ? script.mid(i, next - i) : QStringLiteral("\n");
+            i = next;
+            continue;
+        }
+        if (script[i] == QLatin1Char(';')) {
             if (!current.trimmed().isEmpty())
                 statements << current.trimmed();
             current.clear();
         } else {
-            current += c;
+            current += script[i];
         }
+        ++i;
     }
     if (!current.trimmed().isEmpty())
         statements << current.trimmed();
