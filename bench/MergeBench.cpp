@@ -141,29 +141,15 @@ void buildData(const QString& path, qint64 moved, qint64 noise) {
         blocks << rowsBlock(table, noiseRows, 1 + dayRows, kNoiseSessions, 2000, day);
     }
     for (const QString& block : blocks)
-        ShopFixture::Execute(connection, block);
+        TestServer::ExecuteStatement(connection, block);
     connection.Close();
-}
-
-QVariant scalar(TIB_Connection& connection, const QString& sql) {
-    TIB_Transaction transaction;
-    transaction.SetIB_Connection(&connection);
-    TIB_Query query;
-    query.SetIB_Connection(&connection);
-    query.SetIB_Transaction(&transaction);
-    query.SetSQL(sql);
-    query.Open();
-    const QVariant v = query.Value(0, 0);
-    query.Close();
-    transaction.Commit();
-    return v;
 }
 
 qint64 countRows(TIB_Connection& connection, const QString& where) {
     qint64 n = 0;
     for (const Share& share : kShares)
-        n += scalar(connection, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
-                                    .arg(QLatin1String(share.table), where))
+        n += TestServer::Scalar(connection, QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2")
+                                                .arg(QLatin1String(share.table), where))
                  .toLongLong();
     return n;
 }
@@ -176,7 +162,8 @@ void verifyMerged(const QString& path, qint64 moved) {
     const qint64 atNew =
         countRows(connection, QStringLiteral("TERMINAL = 999 AND IDSESSAO = 10001"));
     const qint64 sessions =
-        scalar(connection, QStringLiteral("SELECT COUNT(*) FROM SESSAOCAIXA WHERE OPERADOR = %1 "
+        TestServer::Scalar(connection,
+                           QStringLiteral("SELECT COUNT(*) FROM SESSAOCAIXA WHERE OPERADOR = %1 "
                                           "AND CAST(ABERTURA AS DATE) = DATE '%2'")
                                .arg(kOperator)
                                .arg(kDay.toString(Qt::ISODate)))

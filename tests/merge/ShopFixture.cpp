@@ -167,14 +167,11 @@ QString ShopFixture::Literal(const QVariant& value) {
     }
 }
 
-void ShopFixture::Execute(TIB_Connection& connection, const QString& sql) {
-    TestServer::ExecuteStatement(connection, sql);
-}
-
 void ShopFixture::StepGenerator(TIB_Connection& connection, qint64 by) {
-    Execute(connection, QStringLiteral("EXECUTE BLOCK AS DECLARE V BIGINT; BEGIN "
-                                       "V = GEN_ID(GEN_SESSAOCAIXA_ID, %1); END")
-                            .arg(by));
+    TestServer::ExecuteStatement(connection,
+                                 QStringLiteral("EXECUTE BLOCK AS DECLARE V BIGINT; BEGIN "
+                                                "V = GEN_ID(GEN_SESSAOCAIXA_ID, %1); END")
+                                     .arg(by));
 }
 
 void ShopFixture::Write(TIB_Connection& connection, const ShopSnapshot& state) {

@@ -39,8 +39,6 @@ public:
     static void Write(TIB_Connection& connection, const ShopSnapshot& state);
     // Steps the session generator by a number.
     static void StepGenerator(TIB_Connection& connection, qint64 by);
-    // Runs one statement in a transaction of its own and commits it.
-    static void Execute(TIB_Connection& connection, const QString& sql);
 
     // An SQL literal of a value as the layer reads it.
     static QString Literal(const QVariant& value);

@@ -1,5 +1,7 @@
 #include "ShopSnapshot.h"
 
+#include "support/TestServer.h"
+
 #include "firebird/TIB_Connection.h"
 #include "firebird/TIB_Query.h"
 #include "firebird/TIB_Transaction.h"
@@ -49,17 +51,9 @@ QString ShopSnapshot::SessionKey(qint64 terminal, qint64 id) {
 }
 
 qint64 ShopSnapshot::ReadGenerator(TIB_Connection& connection) {
-    TIB_Transaction transaction;
-    transaction.SetIB_Connection(&connection);
-    TIB_Query query;
-    query.SetIB_Connection(&connection);
-    query.SetIB_Transaction(&transaction);
-    query.SetSQL(QStringLiteral("SELECT GEN_ID(GEN_SESSAOCAIXA_ID, 0) FROM RDB$DATABASE"));
-    query.Open();
-    const qint64 value = query.Value(0, 0).toLongLong();
-    query.Close();
-    transaction.Commit();
-    return value;
+    return TestServer::Scalar(
+               connection, QStringLiteral("SELECT GEN_ID(GEN_SESSAOCAIXA_ID, 0) FROM RDB$DATABASE"))
+        .toLongLong();
 }
 
 ShopSnapshot ShopSnapshot::Read(TIB_Connection& connection) {
@@ -91,16 +85,8 @@ ShopSnapshot ShopSnapshot::Read(TIB_Connection& connection) {
         query.Close();
         snapshot.tables.insert(name, table);
     }
-    {
-        TIB_Query query;
-        query.SetIB_Connection(&connection);
-        query.SetIB_Transaction(&transaction);
-        query.SetSQL(QStringLiteral("SELECT GEN_ID(GEN_SESSAOCAIXA_ID, 0) FROM RDB$DATABASE"));
-        query.Open();
-        snapshot.generator = query.Value(0, 0).toLongLong();
-        query.Close();
-    }
     transaction.Commit();
+    snapshot.generator = ReadGenerator(connection);
     return snapshot;
 }
 

@@ -349,7 +349,7 @@ void tst_MergeFaults::ServerKilledDuringLongMerge() {
             f.Session(terminal, 200, QDateTime(kDay, QTime(12, 0)));
         ShopFixture::Write(connection, f.State());
         // A large day: many sales on the day's sessions, a few on another operator's.
-        ShopFixture::Execute(
+        TestServer::ExecuteStatement(
             connection,
             QStringLiteral(
                 "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN\n"
@@ -384,18 +384,13 @@ void tst_MergeFaults::ServerKilledDuringLongMerge() {
             QElapsedTimer waited;
             waited.start();
             while (!seenRunning && waited.elapsed() < kPromptMs) {
-                TIB_Transaction t;
-                t.SetIB_Connection(&monitor);
-                TIB_Query q;
-                q.SetIB_Connection(&monitor);
-                q.SetIB_Transaction(&t);
-                q.SetSQL(QStringLiteral("SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$STATE = 1 "
-                                        "AND MON$ATTACHMENT_ID <> CURRENT_CONNECTION "
-                                        "AND MON$SQL_TEXT STARTING WITH 'EXECUTE BLOCK'"));
-                q.Open();
-                seenRunning = q.Value(0, 0).toLongLong() > 0;
-                q.Close();
-                t.Commit();
+                seenRunning =
+                    TestServer::Scalar(monitor,
+                                       QStringLiteral("SELECT COUNT(*) FROM MON$STATEMENTS WHERE "
+                                                      "MON$STATE = 1 AND MON$ATTACHMENT_ID <> "
+                                                      "CURRENT_CONNECTION AND MON$SQL_TEXT "
+                                                      "STARTING WITH 'EXECUTE BLOCK'"))
+                        .toLongLong() > 0;
                 if (!seenRunning)
                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }

@@ -562,7 +562,7 @@ void tst_MergeStatement::serverErrorChangesNothing() {
     ShopFixture::Write(shop.connection, f.State());
     // Statements whose bodies hold ';' go to the server whole, not through a script splitter.
     for (const QString& statement : setup.split(QLatin1Char('\n')))
-        ShopFixture::Execute(shop.connection, statement);
+        TestServer::ExecuteStatement(shop.connection, statement);
     const ShopSnapshot before = shop.Read();
 
     MergeRunner runner(shop.connection);

@@ -95,6 +95,20 @@ void ExecuteStatement(TIB_Connection& connection, const QString& statement) {
     transaction.Commit();
 }
 
+QVariant Scalar(TIB_Connection& connection, const QString& select) {
+    TIB_Transaction transaction;
+    transaction.SetIB_Connection(&connection);
+    TIB_Query query;
+    query.SetIB_Connection(&connection);
+    query.SetIB_Transaction(&transaction);
+    query.SetSQL(select);
+    query.Open();
+    const QVariant value = query.Value(0, 0);
+    query.Close();
+    transaction.Commit();
+    return value;
+}
+
 void ExecuteScript(TIB_Connection& connection, const QString& script) {
     for (const QString& statement : SplitScript(script))
         ExecuteStatement(connection, statement);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class TIB_Connection;
 
@@ -30,6 +31,8 @@ void Point(TIB_Connection& connection, const QString& path,
 void ExecuteScript(TIB_Connection& connection, const QString& script);
 // Runs one statement (which may hold ';', as a trigger's body does) in a transaction of its own.
 void ExecuteStatement(TIB_Connection& connection, const QString& statement);
+// The first column of the first row of a select, read in a transaction of its own.
+QVariant Scalar(TIB_Connection& connection, const QString& select);
 QStringList SplitScript(const QString& script);
 QString ReadFile(const QString& path);
 QString ShopSchemaPath();
