@@ -165,9 +165,10 @@ void TFrmVostralo::CreateComponents() {
     IBTQExec->setObjectName(QStringLiteral("IBTQExec"));
 
     // References between components, resolved once all of them exist.
-    IB_Quibrel->SetParam(QStringLiteral("SERVER"), QStringLiteral("localhost"));
-    IB_Quibrel->SetParam(QStringLiteral("PATH"),
-                         ConnectionStartup::ExecutableFolder() + QStringLiteral("QUIBREL.FDB"));
+    const ConnectionStartup::Settings designTime =
+        ConnectionStartup::Defaults(ConnectionStartup::ExecutableFolder());
+    IB_Quibrel->SetServer(designTime.server);
+    IB_Quibrel->SetPath(designTime.path);
     IB_Quibrel->SetSQLDialect(3);
     IB_Quibrel->SetDefaultTransaction(IBTQuibrel);
     IBTQuibrel->SetIB_Connection(IB_Quibrel);

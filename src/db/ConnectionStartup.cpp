@@ -16,13 +16,18 @@ QString ExecutableFolder() {
     return folder;
 }
 
+Settings Defaults(const QString& folder) {
+    return {QString::fromLatin1(kDefaultServer), folder + QStringLiteral("QUIBREL.FDB")};
+}
+
 Settings ReadSettings(const QString& folder) {
     const TIniFile ini(folder + QStringLiteral("quibrel.ini"));
+    const Settings defaults = Defaults(folder);
     Settings settings;
-    settings.server = ini.ReadString(QStringLiteral("Quibrel"), QStringLiteral("Servidor"),
-                                     QString::fromLatin1(kDefaultServer));
-    settings.path = ini.ReadString(QStringLiteral("Quibrel"), QStringLiteral("Caminho"),
-                                   folder + QStringLiteral("QUIBREL.FDB"));
+    settings.server =
+        ini.ReadString(QStringLiteral("Quibrel"), QStringLiteral("Servidor"), defaults.server);
+    settings.path =
+        ini.ReadString(QStringLiteral("Quibrel"), QStringLiteral("Caminho"), defaults.path);
     return settings;
 }
 

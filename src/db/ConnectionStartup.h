@@ -19,6 +19,9 @@ struct Settings {
 // The executable's folder, ending with the path separator.
 QString ExecutableFolder();
 
+// The local machine and "QUIBREL.FDB" in the given folder (which ends with the separator).
+Settings Defaults(const QString& folder);
+
 // Reads quibrel.ini in the given folder (which ends with the separator): section Quibrel, keys
 // Servidor and Caminho, defaulting to the local machine and the folder followed by
 // "QUIBREL.FDB". The file is only read, never created.

@@ -46,7 +46,6 @@ void TIB_LookupCombo::SetDataSource(TIB_DataSource* dataSource) {
         disconnect(dataSource_, nullptr, this, nullptr);
     dataSource_ = dataSource;
     if (dataSource_) {
-        connect(dataSource_, &TIB_DataSource::DatasetChanged, this, &TIB_LookupCombo::DataChanged);
         connect(dataSource_, &TIB_DataSource::DataChanged, this, &TIB_LookupCombo::DataChanged);
         connect(dataSource_, &TIB_DataSource::RowChanged, this, &TIB_LookupCombo::RowChanged);
         connect(dataSource_, &QObject::destroyed, this, &TIB_LookupCombo::DataChanged);
