@@ -73,3 +73,19 @@ stop_pid() {
     done
     kill -9 "$pid" 2>/dev/null || true
 }
+
+# Private Firebird servers of a run, each in a folder of its own under WORK.
+SERVER_PIDS=()
+start_test_server() { # name password -> exports VOSTRALO_FB_<NAME>=127.0.0.1/PORT
+    local out port pid
+    out="$("$REPO_ROOT/scripts/fbserver" start "$WORK/fb-$1" "$2")"
+    read -r port pid <<<"$out"
+    SERVER_PIDS+=("$pid")
+    export "VOSTRALO_FB_$1=127.0.0.1/$port"
+    log "Firebird server $1 on port $port (pid $pid)"
+}
+stop_test_servers() {
+    local pid
+    for pid in "${SERVER_PIDS[@]}"; do "$REPO_ROOT/scripts/fbserver" stop "$pid"; done
+    SERVER_PIDS=()
+}
