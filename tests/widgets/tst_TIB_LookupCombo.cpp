@@ -41,6 +41,16 @@ void exec(TIB_Connection& connection, const QString& sql) {
     q.ExecSQL();
 }
 
+// Opening the list grabs the keyboard, which X reports as a move of the focus to the list's
+// window. A key that closes the list before that report has been read would have the report
+// arrive afterwards and take the window's activation away for a moment, so the tests wait for it
+// as a user's next key would.
+[[nodiscard]] bool ListHasKeyboard(const TIB_LookupCombo* combo) {
+    return QTest::qWaitFor([combo] {
+        return QGuiApplication::focusWindow() == combo->DropDownList()->windowHandle();
+    });
+}
+
 // The operator part of the main window: the picker with the query behind it, and the controls
 // after it in the tab order.
 struct PickerWindow {
@@ -105,10 +115,16 @@ struct PickerWindow {
     // open, Qt hands them to the list as the X grab would.
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(window.windowHandle(), k, mods);
+        settle();
     }
     void click(QWidget* w, const QPoint& pos) {
         QWindow* handle = w->window()->windowHandle();
         QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, w->mapTo(w->window(), pos));
+        settle();
+    }
+    void settle() {
+        if (combo->DroppedDown() && !ListHasKeyboard(combo))
+            QTest::qFail("the open list did not get the keyboard", __FILE__, __LINE__);
     }
     void clickButton() { click(combo, combo->ButtonRect().center()); }
 
@@ -261,6 +277,7 @@ void tst_TIB_LookupCombo::keyboard() {
     if (open) {
         w.combo->DropDown();
         QVERIFY(w.combo->DroppedDown());
+        QVERIFY(ListHasKeyboard(w.combo));
         QVERIFY(w.currentInView() || start < 0);
     }
 
@@ -343,8 +360,10 @@ void tst_TIB_LookupCombo::enterAndEscapeStayInPicker() {
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     combo->setFocus();
     QTRY_VERIFY(combo->hasFocus());
-    if (open)
+    if (open) {
         combo->DropDown();
+        QVERIFY(ListHasKeyboard(combo));
+    }
     QCOMPARE(combo->DroppedDown(), open);
 
     QTest::keyClick(dialog.windowHandle(), Qt::Key(key));
