@@ -4,9 +4,7 @@ namespace currency {
 
 namespace {
 
-constexpr char16_t Backspace = 8;
-constexpr char16_t Enter = 13;
-constexpr char16_t LastControlCode = 26;
+using namespace typed;
 
 bool Admitted(QChar c) {
     const char16_t code = c.unicode();

@@ -5,6 +5,16 @@
 
 namespace currency {
 
+// The control characters that keys type, as the key step and the control exchange them.
+namespace typed {
+inline constexpr char16_t Backspace = 8;
+inline constexpr char16_t Tab = 9;
+inline constexpr char16_t LineFeed = 10;
+inline constexpr char16_t Enter = 13;
+inline constexpr char16_t LastControlCode = 26; // Ctrl+Z; Ctrl+A to Ctrl+Z type 1 to 26
+inline constexpr char16_t Escape = 27;
+} // namespace typed
+
 // The edit box as a typed character finds it.
 struct EditState {
     QString text;     // the whole text, including any selected part

@@ -15,11 +15,7 @@
 
 namespace {
 
-constexpr char16_t Backspace = 8;
-constexpr char16_t Tab = 9;
-constexpr char16_t LineFeed = 10;
-constexpr char16_t Enter = 13;
-constexpr char16_t Escape = 27;
+using namespace currency::typed;
 
 QChar FirstOf(const QString& text, QChar fallback) {
     return text.isEmpty() ? fallback : text.front();
